@@ -59,7 +59,9 @@ void TimerService::run()
         }
         const auto now = Clock::now();
         if (now < next->second.due) {
-            wake_.wait_until(lock, next->second.due);
+            // A copy: the timer may be cancelled, and its entry freed, during the wait.
+            const auto due = next->second.due;
+            wake_.wait_until(lock, due);
             continue; // the set of timers may have changed meanwhile
         }
 
