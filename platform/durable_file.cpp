@@ -145,4 +145,14 @@ DurableFile::CreateResult DurableFile::createNew(const std::string& path,
     return CreateResult::Created;
 }
 
+DurableFile::CreateResult DurableFile::moveNew(const std::string& from, const std::string& to) const
+{
+    if (ops_.renameNoReplace(from, to) != 0)
+        return errno == EEXIST ? CreateResult::NameTaken : CreateResult::Failed;
+    // Not undone when the directory sync fails: either name is a consistent state after a crash,
+    // and the caller's next durable write in this directory syncs it again.
+    ops_.syncDirectory(directoryOf(to));
+    return CreateResult::Created;
+}
+
 } // namespace kelm::platform

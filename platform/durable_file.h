@@ -46,6 +46,11 @@ public:
     // so the caller can try another name). On any failure the name is left free.
     CreateResult createNew(const std::string& path, std::string_view bytes) const;
 
+    // Gives an existing file a name that must be new (NameTaken when it is not), e.g. to turn a
+    // saved file into its backup without writing its bytes a second time. The file always has
+    // exactly one of the two names, also across a crash.
+    CreateResult moveNew(const std::string& from, const std::string& to) const;
+
     // The temporary file beside path. A stale one from a crash is removed, never written into.
     static std::string temporaryPath(const std::string& path);
 

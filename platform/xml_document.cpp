@@ -306,6 +306,18 @@ bool XmlDocument::appendToDocument(XmlElement child)
     return true;
 }
 
+bool XmlDocument::removeElement(XmlElement element)
+{
+    if (!owns(element))
+        return false;
+    const auto pending = std::find(detached_.begin(), detached_.end(), element.node_);
+    if (pending != detached_.end())
+        detached_.erase(pending);
+    xmlUnlinkNode(element.node_);
+    xmlFreeNode(element.node_);
+    return true;
+}
+
 XmlElement XmlDocument::selectFirst(std::string_view xpath) const
 {
     if (doc_ == nullptr)

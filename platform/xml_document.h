@@ -63,6 +63,9 @@ public:
     bool appendChild(XmlElement parent, XmlElement child);
     // Appends a created element to the document itself: its root. Refused when there is one.
     bool appendToDocument(XmlElement child);
+    // Takes an element and its content out of the document and frees it; the handle, and every
+    // handle of its content, is invalid afterwards. Lets a caller undo what it appended.
+    bool removeElement(XmlElement element);
 
     // The first element the XPath expression selects, in document order.
     XmlElement selectFirst(std::string_view xpath) const;

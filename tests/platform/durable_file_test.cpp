@@ -155,6 +155,27 @@ TEST_F(DurableFileTest, CreateNewNeverReplacesAndLeavesTheNameFreeOnFailure)
     }
 }
 
+TEST_F(DurableFileTest, MoveNewGivesTheFileItsNewNameOnlyWhenThatNameIsFree)
+{
+    const std::string backup = (dir / "TicketCollector_20090305_140709.xml").string();
+    put(target, "tickets");
+    put(backup, "older tickets");
+    DurableFile file(ops);
+    EXPECT_EQ(file.moveNew(target, backup), CreateResult::NameTaken);
+    EXPECT_EQ(read(backup), "older tickets");
+    EXPECT_EQ(read(target), "tickets");
+
+    ops.failStep = "renameNoReplace";
+    EXPECT_EQ(file.moveNew(target, backup + "_1"), CreateResult::Failed);
+    EXPECT_EQ(read(target), "tickets");
+
+    ops.failStep = "";
+    ASSERT_EQ(file.moveNew(target, backup + "_1"), CreateResult::Created);
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(read(backup + "_1"), "tickets");
+    EXPECT_EQ(ops.calls.back(), "syncDirectory");
+}
+
 // A crash between link(2) and unlink(2) leaves the temporary name on a finished backup.
 TEST_F(DurableFileTest, StaleTemporaryFileIsNeverWrittenThrough)
 {

@@ -233,6 +233,24 @@ TEST_F(XmlDocumentTest, SetTextReplacesTheContent)
     EXPECT_NE(doc.serialize()->find("<R><C/></R>"), std::string::npos);
 }
 
+TEST_F(XmlDocumentTest, RemovedElementsLeaveTheDocumentAsBeforeTheyWereAppended)
+{
+    XmlDocument doc = ticketDocument("1");
+    const std::string before = doc.serialize().value();
+    XmlElement root = doc.selectFirst("//CallAccountingList");
+    XmlElement added = doc.createElement("CallAccounting");
+    ASSERT_TRUE(doc.appendChild(root, added));
+    XmlElement child = doc.createElement("DirNumber");
+    ASSERT_TRUE(doc.appendChild(added, child));
+    XmlElement pending = doc.createElement("NeverAppended");
+
+    EXPECT_TRUE(doc.removeElement(added));
+    EXPECT_TRUE(doc.removeElement(pending));
+    EXPECT_EQ(doc.serialize().value(), before);
+    EXPECT_EQ(doc.countElements("CallAccounting"), 1u);
+    EXPECT_FALSE(doc.removeElement(XmlElement()));
+}
+
 TEST_F(XmlDocumentTest, StepsThatWouldBreakTheTreeAreRefused)
 {
     XmlDocument doc, other;
