@@ -25,7 +25,8 @@ public:
     TimerService(const TimerService&) = delete;
     TimerService& operator=(const TimerService&) = delete;
 
-    // First tick one period from now. A period of zero or less (or an empty callback) is refused:
+    // First tick one period from now. A callback that overruns its period is followed by one
+    // late tick at once; the deadlines missed meanwhile are skipped and the phase is kept. A period of zero or less (or an empty callback) is refused:
     // result 0, no timer. Ids are never 0.
     TimerId create(std::chrono::milliseconds period, Callback callback);
 
