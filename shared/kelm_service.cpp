@@ -13,7 +13,8 @@ constexpr mode_t kConfigurationFileMode = 0600;
 
 CKelmService::CKelmService(std::string programDirectory, CKelmDebugLog& traceLog,
                            platform::MessageBox& messageBox)
-    : log(traceLog), programDirectory_(std::move(programDirectory)), messageBox_(messageBox)
+    : log(traceLog), metering(traceLog, programDirectory), programDirectory_(std::move(programDirectory)),
+      messageBox_(messageBox)
 {
 }
 
