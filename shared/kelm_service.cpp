@@ -1,5 +1,6 @@
 #include "shared/kelm_service.h"
 
+#include "platform/timer_service.h"
 #include "shared/configuration_settings.h"
 
 namespace kelm {
@@ -17,6 +18,9 @@ CKelmService::CKelmService(std::string programDirectory, CKelmDebugLog& traceLog
       messageBox_(messageBox)
 {
 }
+
+// Out of line: the timer service is complete here.
+CKelmService::~CKelmService() = default;
 
 bool CKelmService::OpenConfigurationFile()
 {

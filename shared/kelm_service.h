@@ -9,9 +9,16 @@
 #include "shared/kelm_zeb_object.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+
+namespace kelm::platform {
+class TimerService;
+}
 
 namespace kelm {
 
@@ -23,6 +30,9 @@ public:
     static constexpr std::string_view kConfigurationFileName = "KELM.conf";
 
     CKelmService(std::string programDirectory, CKelmDebugLog& log, platform::MessageBox& messageBox);
+    ~CKelmService();
+    CKelmService(const CKelmService&) = delete;
+    CKelmService& operator=(const CKelmService&) = delete;
 
     // Loads KELM.conf (defaults when it is empty), opens the trace log, resolves the PBX host.
     void Initialization();
@@ -34,6 +44,12 @@ public:
     bool WriteConfiguration();
     // Every setting of the record to its default, the trace-log settings included.
     void SetDefaults();
+
+    // The metering scheduler, tallysvc only. The start, every timer tick and the stop each hold the
+    // service lock from first to last step.
+    void StartKelmService();
+    void UnInitialization();
+    void t_main(std::uint32_t timerId);
 
     long FindKey(std::string_view key) const { return configText.FindKey(key); }
     bool GetKeyValue(std::string_view key, std::string& value) const { return configText.GetKeyValue(key, value); }
@@ -62,7 +78,26 @@ public:
     CKelmZebObject zeb;
     CKelmMetering metering;
 
+    // Scheduler state, read and written under the service lock only.
+    int loggedIn = 0;
+    int targetPresent = 0;
+    std::uint32_t callLogTimerId = 0;
+    std::uint32_t probeTimerId = 0;
+    // Receives the service's health in words (PBX answering, logged in, tickets, last fetch)
+    // whenever a start or a tick changed it, at once when set. Called under the service lock.
+    void setHealthObserver(std::function<void(const std::string&)> observer);
+
 private:
+    void reportHealth();
+
+    std::mutex serviceLock_;
+    bool started_ = false;
+    bool stopping_ = false; // set by the stop; a start or a tick that comes later does nothing
+    std::function<void(const std::string&)> onHealthChange_;
+    std::unique_ptr<platform::TimerService> timers_;
+    std::string lastFetch_;
+    std::string lastHealth_;
+
     std::string programDirectory_;
     platform::MessageBox& messageBox_;
 };

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+class kelm2__LocalCallLogResult;
+
 namespace kelm {
 
 // The session client: everything needed to reach the PBX's administration interface, and the
@@ -14,6 +16,15 @@ public:
     // Forgets the session and resolves hostName into hostAddress (the name itself when it does
     // not resolve, so that the SOAP run time looks it up again at each connection).
     void Initialization();
+
+    // 1 when the PBX accepted the administrator login, else 0.
+    int ZebLogin();
+    // The total of the PBX's answer to a fetch of its last 200 calls, -1 without a usable answer.
+    // For a result from 1 to 200 the answer stays in callLogResult until ReleaseMessageStorage.
+    int ZebGetCalllog(kelm2__LocalCallLogResult*& callLogResult);
+    void ZebLogout();
+    // Frees everything the PBX's answers left in the message storage.
+    void ReleaseMessageStorage();
 
     FixedText<20> hostName;       // ZEB_IP_HOSTNAME
     FixedText<20> hostAddress;    // endpoint host and probe target
