@@ -4,14 +4,13 @@
 #include "platform/message_box.h"
 #include "shared/kelm_debug_log.h"
 #include "shared/kelm_service.h"
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace kelm::testing {
@@ -38,32 +37,18 @@ protected:
     {
         ::setenv("TZ", "UTC", 1);
         ::tzset();
-        dir = std::filesystem::temp_directory_path() /
-              ("kelm_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        temp = std::make_unique<kelm::test::TempDir>();
+        dir = temp->path();
         programDir = dir.string() + "/";
         log = std::make_unique<CKelmDebugLog>(programDir, clock);
         record = std::make_unique<CKelmService>(programDir, *log, messages);
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
 
     std::string path(const std::string& name) const { return programDir + name; }
+    void writeFile(const std::string& name, const std::string& content) const { kelm::test::writeFile(path(name), content); }
+    std::string readFile(const std::string& name) const { return kelm::test::readFile(path(name)); }
 
-    void writeFile(const std::string& name, const std::string& content) const
-    {
-        std::ofstream(path(name), std::ios::binary) << content;
-    }
-
-    std::string readFile(const std::string& name) const
-    {
-        std::ifstream in(path(name), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
+    std::unique_ptr<kelm::test::TempDir> temp;
     std::filesystem::path dir;
     std::string programDir;
     FixedClock clock;
