@@ -14,7 +14,7 @@ constexpr mode_t kConfigurationFileMode = 0600;
 
 CKelmService::CKelmService(std::string programDirectory, CKelmDebugLog& traceLog,
                            platform::MessageBox& messageBox)
-    : log(traceLog), metering(traceLog, programDirectory), programDirectory_(std::move(programDirectory)),
+    : log(traceLog), zeb(traceLog), metering(traceLog, programDirectory), programDirectory_(std::move(programDirectory)),
       messageBox_(messageBox)
 {
 }
