@@ -1,5 +1,7 @@
 #include "platform/service_dispatcher.h"
 
+#include "platform/unique_fd.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -13,22 +15,6 @@
 namespace kelm::platform {
 
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Drains the signal descriptor and hands the controls on, in arrival order.
 void deliverControls(int signalFd, const ServiceDispatcher::ControlHandler& controlHandler)
@@ -57,8 +43,8 @@ bool ServiceDispatcher::run(const ServiceMain& serviceMain, const ControlHandler
     sigset_t previous;
     if (::pthread_sigmask(SIG_BLOCK, &controls, &previous) != 0)
         return false;
-    const Fd signalFd(::signalfd(-1, &controls, SFD_NONBLOCK | SFD_CLOEXEC));
-    const Fd mainDone(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    const UniqueFd signalFd(::signalfd(-1, &controls, SFD_NONBLOCK | SFD_CLOEXEC));
+    const UniqueFd mainDone(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
     if (signalFd.get() < 0 || mainDone.get() < 0) {
         ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         return false;

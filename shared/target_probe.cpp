@@ -1,5 +1,7 @@
 #include "shared/target_probe.h"
 
+#include "platform/unique_fd.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -15,21 +17,6 @@ namespace {
 constexpr int kRounds = 3;
 constexpr std::size_t kReceiveBufferSize = 256;
 
-class UdpSocket {
-public:
-    UdpSocket() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
-    ~UdpSocket()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    UdpSocket(const UdpSocket&) = delete;
-    UdpSocket& operator=(const UdpSocket&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 sockaddr_in ipv4(in_addr address, std::uint16_t port)
 {
@@ -51,19 +38,19 @@ std::chrono::milliseconds probeRoundTimeout(std::int32_t zebTimeoutSeconds)
 int TestTargetIP(std::string_view address, std::int32_t zebTimeoutSeconds, CKelmDebugLog& log,
                  const ProbePorts& ports)
 {
-    UdpSocket socket;
-    if (socket.fd() < 0)
+    const platform::UniqueFd socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!socket.valid())
         return 0;
 
     // A port held by another probe is no reason to stop: the system then picks one at the first send.
     const sockaddr_in local = ipv4(in_addr{htonl(INADDR_ANY)}, ports.local);
-    (void)::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
+    (void)::bind(socket.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
 
     const auto wait = probeRoundTimeout(zebTimeoutSeconds);
     timeval tv{};
     tv.tv_sec = static_cast<time_t>(wait.count() / 1000);
     tv.tv_usec = static_cast<suseconds_t>((wait.count() % 1000) * 1000);
-    if (::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
+    if (::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
         log.WriteLog(kLevelError, kCategoryNetwork, "TestTargetIP: Set detect Socket timwout.");
 
     // An address that is not dotted IPv4 (an unresolved host name) reaches no PBX; the rounds still
@@ -75,12 +62,12 @@ int TestTargetIP(std::string_view address, std::int32_t zebTimeoutSeconds, CKelm
         if (addressable) {
             for (const std::uint16_t port : {ports.first, ports.second}) {
                 const sockaddr_in to = ipv4(target, port);
-                (void)::sendto(socket.fd(), kProbeDatagram.data(), kProbeDatagram.size(), 0,
+                (void)::sendto(socket.get(), kProbeDatagram.data(), kProbeDatagram.size(), 0,
                                reinterpret_cast<const sockaddr*>(&to), sizeof to);
             }
         }
         char buffer[kReceiveBufferSize];
-        if (::recv(socket.fd(), buffer, sizeof buffer, 0) >= 0) {
+        if (::recv(socket.get(), buffer, sizeof buffer, 0) >= 0) {
             log.WriteLog(kLevelDebug, kCategoryNetwork, "TestTargetIP: Received response from target.");
             return 1;
         }

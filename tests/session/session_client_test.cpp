@@ -192,13 +192,7 @@ TEST_F(SessionClientTest, UserTraceStopsAtOneHundred)
 
 TEST_F(SessionClientTest, ReleaseComesThroughTheXmlZebServiceAndTheAdminTableReturns)
 {
-    const std::string zebDeclarations =
-        " xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\""
-        " xmlns:SOAP-ENC=\"http://schemas.xmlsoap.org/soap/encoding/\""
-        " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
-        " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
-        " xmlns:kelm2=\"ws.corvane.example/zeb/types\""
-        " xmlns:kelm1=\"http://ws.corvane.example/zeb\"";
+    const std::string& zebDeclarations = kelm::test::kXmlZebDeclarations;
     server.enqueue(httpAnswer(kelm::test::kUtf8Declaration + "<SOAP-ENV:Envelope" + zebDeclarations +
                               "><SOAP-ENV:Body><kelm1:getZEBGlobalPropertiesResponse><result>" + status(0) +
                               "<zebGlobalProperties><zeb_release>R5.2 build " + std::string(200, '7') +

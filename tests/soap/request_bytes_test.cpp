@@ -11,13 +11,7 @@ namespace {
 using kelm::XmlAdminServiceSoap;
 using kelm::test::ProxyOnLoopback;
 
-const std::string kXmlZebDeclarations =
-    " xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\""
-    " xmlns:SOAP-ENC=\"http://schemas.xmlsoap.org/soap/encoding/\""
-    " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
-    " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
-    " xmlns:kelm2=\"ws.corvane.example/zeb/types\""
-    " xmlns:kelm1=\"http://ws.corvane.example/zeb\"";
+using kelm::test::kXmlZebDeclarations;
 
 std::string requestEnvelope(const std::string& operation, const std::string& declarations = kelm::test::kXmlAdminDeclarations)
 {

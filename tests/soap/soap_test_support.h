@@ -21,6 +21,15 @@ inline const std::string kXmlAdminDeclarations =
     " xmlns:kelm2=\"http://ws.corvane.example/admin/types\""
     " xmlns:kelm1=\"http://ws.corvane.example/admin\"";
 
+// The namespace declarations of the XmlZeb table: its types URI has no scheme.
+inline const std::string kXmlZebDeclarations =
+    " xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\""
+    " xmlns:SOAP-ENC=\"http://schemas.xmlsoap.org/soap/encoding/\""
+    " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
+    " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
+    " xmlns:kelm2=\"ws.corvane.example/zeb/types\""
+    " xmlns:kelm1=\"http://ws.corvane.example/zeb\"";
+
 // An answer envelope with the XmlAdmin declarations around `body` (the content of the Body).
 inline std::string answerEnvelope(const std::string& body, const std::string& declaration = kUtf8Declaration)
 {

@@ -2,6 +2,8 @@
 
 #include "tests/support/file_text.h"
 
+#include "platform/unique_fd.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -15,21 +17,6 @@
 namespace kelm::test {
 namespace {
 
-class Socket {
-public:
-    explicit Socket(int fd) : fd_(fd) {}
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    ~Socket()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 std::optional<ino_t> namespaceInode(const std::string& path)
 {
@@ -74,10 +61,10 @@ std::optional<std::string> initialNetworkNamespacePath()
     if (!others.empty())
         return ::testing::AssertionFailure() << "interfaces other than lo:" << others;
 
-    Socket udp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    kelm::platform::UniqueFd udp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     ifreq request{};
     std::strcpy(request.ifr_name, "lo");
-    if (udp.fd() < 0 || ::ioctl(udp.fd(), SIOCGIFFLAGS, &request) != 0)
+    if (udp.get() < 0 || ::ioctl(udp.get(), SIOCGIFFLAGS, &request) != 0)
         return ::testing::AssertionFailure() << "cannot read the flags of lo";
     if (!(request.ifr_flags & IFF_UP) || !(request.ifr_flags & IFF_MULTICAST))
         return ::testing::AssertionFailure() << "lo is not up with multicast on";
@@ -89,8 +76,8 @@ std::optional<std::string> initialNetworkNamespacePath()
     ::inet_pton(AF_INET, "224.0.1.111", &group.sin_addr);
     sockaddr_in local{};
     socklen_t length = sizeof local;
-    if (::connect(udp.fd(), reinterpret_cast<const sockaddr*>(&group), sizeof group) != 0 ||
-        ::getsockname(udp.fd(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
+    if (::connect(udp.get(), reinterpret_cast<const sockaddr*>(&group), sizeof group) != 0 ||
+        ::getsockname(udp.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
         return ::testing::AssertionFailure() << "no multicast route: " << std::strerror(errno);
     if (local.sin_addr.s_addr != htonl(INADDR_LOOPBACK))
         return ::testing::AssertionFailure() << "multicast does not leave from 127.0.0.1";

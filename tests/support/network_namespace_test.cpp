@@ -1,6 +1,8 @@
 // Runs under kelm_gtest(... NETNS): each test in a fresh namespace of its own.
 #include "tests/support/network_namespace.h"
 
+#include "platform/unique_fd.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -18,25 +20,6 @@ namespace {
 using kelm::test::initialNetworkNamespacePath;
 using kelm::test::privateNetworkNamespace;
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Fd& operator=(Fd&& other) noexcept
-    {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 sockaddr_in loopback(uint16_t port, const char* address = "127.0.0.1")
 {
@@ -63,7 +46,7 @@ void inInitialNamespace(Work work)
     const auto path = initialNetworkNamespacePath();
     ASSERT_TRUE(path);
     std::thread([&] {
-        Fd ns(::open(path->c_str(), O_RDONLY | O_CLOEXEC));
+        kelm::platform::UniqueFd ns(::open(path->c_str(), O_RDONLY | O_CLOEXEC));
         ASSERT_GE(ns.get(), 0);
         ASSERT_EQ(::setns(ns.get(), CLONE_NEWNET), 0) << std::strerror(errno);
         work();
@@ -78,10 +61,10 @@ TEST(NetworkNamespaceTest, GuardAcceptsThisNamespaceAndRejectsTheMachines)
 
 TEST(NetworkNamespaceTest, PortsAreSeparateFromTheMachines)
 {
-    Fd outside;
+    kelm::platform::UniqueFd outside;
     uint16_t port = 0;
     inInitialNamespace([&] {
-        outside = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        outside = kelm::platform::UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         const auto any = loopback(0);
         ASSERT_EQ(::bind(outside.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any), 0);
         ASSERT_EQ(::listen(outside.get(), 1), 0);
@@ -91,10 +74,10 @@ TEST(NetworkNamespaceTest, PortsAreSeparateFromTheMachines)
 
     // The machine's listener is invisible in here, and its port is free.
     const auto address = loopback(port);
-    Fd client(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    kelm::platform::UniqueFd client(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     EXPECT_NE(::connect(client.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     EXPECT_EQ(errno, ECONNREFUSED);
-    Fd inside(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    kelm::platform::UniqueFd inside(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     EXPECT_EQ(::bind(inside.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0)
         << std::strerror(errno);
 }
@@ -103,7 +86,7 @@ TEST(NetworkNamespaceTest, PortsAreSeparateFromTheMachines)
 // receiver sees the real sender, not 0.0.0.0.
 TEST(NetworkNamespaceTest, MulticastComesBackFrom127001)
 {
-    Fd receiver(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    kelm::platform::UniqueFd receiver(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     const auto any = loopback(0, "0.0.0.0");
     ASSERT_EQ(::bind(receiver.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any), 0);
     ip_mreq membership{};
@@ -116,7 +99,7 @@ TEST(NetworkNamespaceTest, MulticastComesBackFrom127001)
     timeval wait{2, 0};
     ::setsockopt(receiver.get(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
 
-    Fd sender(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    kelm::platform::UniqueFd sender(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     const auto group = loopback(boundPort(receiver.get()), "224.0.1.111");
     ASSERT_EQ(::sendto(sender.get(), "probe", 5, 0, reinterpret_cast<const sockaddr*>(&group),
                        sizeof group),
