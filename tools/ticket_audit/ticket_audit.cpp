@@ -151,4 +151,11 @@ Audit audit(const std::vector<CallTexts>& calls, const std::vector<CallTexts>& t
     return result;
 }
 
+std::ostream& operator<<(std::ostream& out, const Audit& a)
+{
+    return out << "calls made " << a.callsMade << ", tickets " << a.tickets << ", duplicates " << a.duplicates
+               << ", missing " << a.missing << ", out of order " << a.outOfOrder << ", unknown " << a.foreign
+               << ", not yet fetched " << a.notYetFetched;
+}
+
 } // namespace kelm::tools

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,8 @@ struct Audit {
 };
 
 Audit audit(const std::vector<CallTexts>& calls, const std::vector<CallTexts>& tickets);
+
+// One line with every count.
+std::ostream& operator<<(std::ostream& out, const Audit& audit);
 
 } // namespace kelm::tools
