@@ -35,8 +35,9 @@ public:
     void acceptOne();
     // Input or hang-up on a held connection: discard what came, release it once the client closed.
     void serviceHeld(int fd);
-    // Releases held connections whose time is up; returns the next deadline, if any.
+    // Releases held connections whose time is up.
     void expireHeld(Clock::time_point now);
+    // The soonest time a held connection is up; false when none is held.
     bool nextHeldDeadline(Clock::time_point& deadline) const;
 
 private:

@@ -37,8 +37,8 @@ constexpr OptionDoc kOptions[] = {
      "the log keeps the newest N calls and forgets older ones (default 1000, 1 to 1000000)"},
     {"journal", "FILE", "append every call the PBX makes, start log and initial calls included, to FILE"},
     {"first-diff-id", "N",
-     "the diffId of the first made-up call (default 1, or one above the start log's last); "
-     "4294967295 and up test the use of its low 32 bits"},
+     "the diffId of the first made-up call (default 1), or one above the highest diffId of the "
+     "start log when that is more; 4294967295 and up test the use of its low 32 bits"},
     {"session-lifetime", "SECONDS",
      "a session is refused with code 55 once SECONDS have passed since its login (default 0: "
      "never)"},
@@ -106,15 +106,18 @@ Controls (signals):
 
 Output: one line per event on standard output, written at once, as "SECONDS EVENT DETAILS" with
 the seconds since the start; texts from clients are escaped (space as \x20):
-  start address=.. tcp=8894 udp=8888,8889 group=224.0.1.111 ... (every setting)
+  start address=.. tcp=8894 udp=8888,8889 group=224.0.1.111 ... (every setting; printed once
+                   the ports are open, after the calls lines of the start: wait for it)
   calls added=N from=start-log|initial log=SIZE / call TIMEID/DIFFID dir=.. (each made-up call later)
-  login session=ID peer=IP:PORT / login refused loginName=.. code=1 peer=..
+  login session=ID peer=IP:PORT (at most 64 sessions are kept, the oldest dropped first)
+  login refused loginName=.. code=1 peer=..
   logout session=ID status=0|55
   fetch session=ID nbItemFromEnd=N status=S total=T entries=E
   users session=ID index=I nbItems=N status=S total=T users=U
   properties session=ID status=S release=TEXT
   fault operation=NAME reason=.. peer=.. / http error code=N peer=..
-  hold peer=.. / release peer=.. reason=closed|timeout|power   (with --http-hang)
+  hold peer=.. / release peer=.. reason=closed|timeout|limit|power-off|http-down|stop
+                   (with --http-hang; at most 64 are held, the oldest released first)
   probe from=IP:PORT port=P via=address|group answered|ignored reason=..
   control SIGNAME ... / power off|on / http down|up / stop SIGNAME
 Exit status: 0 after SIGTERM or SIGINT, 1 when it cannot start (a port taken, a bad start log),
