@@ -127,6 +127,26 @@ TEST(ServiceTest, ALostSessionIsFollowedByANewLogin)
     expectClean(rig, pbx, before + 15);
 }
 
+TEST(ServiceTest, AnInterrogateRepeatsTheRunningReportWithTheHealth)
+{
+    RunningPbx pbx({"--initial-calls", "3"});
+    ServiceRig rig;
+    rig.configure();
+    rig.start();
+    ASSERT_TRUE(waitForTickets(rig, 3));
+    const auto before = rig.notifications().size();
+    rig.interrogate();
+    // Ticks send their own status lines meanwhile: the answer is the one that repeats READY=1.
+    const auto repeated = [&] {
+        const auto messages = rig.notifications();
+        return std::any_of(messages.begin() + static_cast<long>(before), messages.end(), [](const std::string& m) {
+            return m.rfind("READY=1\nSTATUS=PBX answering, logged in, 3 tickets in the collector file, ", 0) == 0;
+        });
+    };
+    EXPECT_TRUE(kelm::test::waitUntil(repeated, 5s));
+    EXPECT_EQ(rig.stop(), exitedWith(0));
+}
+
 TEST(ServiceTest, AWrongPasswordCyclesBetweenProbeAndLogin)
 {
     RunningPbx pbx({"--password", "other", "--initial-calls", "5"});
@@ -201,6 +221,26 @@ TEST(ServiceTest, AStopDuringAProbeWaitsForItThenLogsOut)
     EXPECT_NE(trace.find("DEBUG[4] CKelmService::UnInitialization : close......"), std::string::npos);
     EXPECT_TRUE(pbx.saw(" logout session="));
     EXPECT_EQ(rig.notifications().back(), "STOPPING=1\nSTATUS=stopped");
+}
+
+TEST(ServiceTest, AStopDuringAFetchWaitsForItsTicketsThenLogsOut)
+{
+    RunningPbx pbx({"--initial-calls", "5", "--fetch-delay", "2"});
+    ServiceRig rig;
+    ServiceSettings settings;
+    settings.zebTimeout = 5; // longer than the PBX's delay: the fetch succeeds
+    rig.configure(settings);
+    rig.start();
+    ASSERT_TRUE(pbx.saw(" delay seconds=", 15s));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(rig.stop(), exitedWith(0));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1s) << "the fetch was not waited for";
+    const std::string trace = rig.trace();
+    EXPECT_LT(trace.find("DEBUG[4] CKelmMetering::OutputXML: output to XML."),
+              trace.find("DEBUG[4] CKelmService::UnInitialization : close......"));
+    EXPECT_TRUE(pbx.saw(" logout session="));
+    EXPECT_EQ(rig.notifications().back(), "STOPPING=1\nSTATUS=stopped");
+    expectClean(rig, pbx, 5);
 }
 
 TEST(ServiceTest, AStopDuringTheStartNeverLeavesItReportedRunning)

@@ -80,15 +80,25 @@ ExitStatus ServiceRig::stop()
     return *status;
 }
 
+pid_t ServiceRig::servicePid() const
+{
+    for (const auto& line : readNotifyLog(root_ / ("run" + std::to_string(runs_) + ".notify")))
+        if (line.kind == "notify" && line.senderPid > 0)
+            return line.senderPid;
+    return -1;
+}
+
 void ServiceRig::crash()
 {
-    for (const auto& line : readNotifyLog(root_ / ("run" + std::to_string(runs_) + ".notify"))) {
-        if (line.kind == "notify" && line.senderPid > 0) {
-            ::kill(line.senderPid, SIGKILL);
-            break;
-        }
-    }
+    if (const pid_t pid = servicePid(); pid > 0)
+        ::kill(pid, SIGKILL);
     listener_->waitFor(10s);
+}
+
+void ServiceRig::interrogate()
+{
+    if (const pid_t pid = servicePid(); pid > 0)
+        ::kill(pid, SIGUSR1);
 }
 
 bool ServiceRig::running()

@@ -43,6 +43,8 @@ public:
     ExitStatus stop();
     // kill -9 of tallysvc, as a crash or a power cut would end it.
     void crash();
+    // The interrogate control.
+    void interrogate();
     bool running();
 
     std::vector<std::string> notifications() const;
@@ -57,6 +59,7 @@ public:
     std::size_t tickets() const;
 
 private:
+    pid_t servicePid() const;
     TempDir root_;
     std::filesystem::path programDir_;
     std::optional<ChildProcess> listener_;

@@ -6,8 +6,10 @@
 #include "soapH.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 namespace {
 
@@ -203,6 +205,10 @@ int kelm1__getLocalCallLog(struct soap* soap, kelm2__GetLocalCallLogInvoke* invo
         for (std::size_t i = 0; i < entries; ++i)
             result->content->__ptr[i] = newEntry(soap, *calls[i]);
         result->total = static_cast<int>(entries + static_cast<std::size_t>(pbx.options.totalExcess));
+    }
+    if (pbx.options.fetchDelay > 0) {
+        pbx.out.line("delay", "seconds=" + std::to_string(pbx.options.fetchDelay) + " peer=" + pbx.peer);
+        std::this_thread::sleep_for(std::chrono::duration<double>(pbx.options.fetchDelay));
     }
     pbx.out.line("fetch", "session=" + printable(sessionId) + " nbItemFromEnd=" + std::to_string(asked) +
                               " status=" + std::to_string(result->status->code) + " total=" +

@@ -70,6 +70,9 @@ constexpr OptionDoc kOptions[] = {
     {"calllog-status", "CODE",
      "misbehave: every getLocalCallLog of a valid session answers status CODE (with the entries it "
      "would carry anyway)"},
+    {"fetch-delay", "SECONDS",
+     "misbehave: getLocalCallLog answers only after SECONDS (the whole simulator waits meanwhile), "
+     "so that a client is caught in the middle of a fetch"},
     {"help", nullptr, "show this text"},
 };
 
@@ -112,7 +115,7 @@ the seconds since the start; texts from clients are escaped (space as \x20):
   login session=ID peer=IP:PORT (at most 64 sessions are kept, the oldest dropped first)
   login refused loginName=.. code=1 peer=..
   logout session=ID status=0|55
-  fetch session=ID nbItemFromEnd=N status=S total=T entries=E
+  delay seconds=S (with --fetch-delay) / fetch session=ID nbItemFromEnd=N status=S total=T entries=E
   users session=ID index=I nbItems=N status=S total=T users=U
   properties session=ID status=S release=TEXT
   fault operation=NAME reason=.. peer=.. / http error code=N peer=..
@@ -296,6 +299,9 @@ std::optional<PbxOptions> parsePbxOptions(int argc, char** argv, std::string& er
             if (!parseLong(optarg, -2147483647L - 1, 2147483647L, number))
                 return bad("a 32-bit status code");
             result.callLogStatus = static_cast<int>(number);
+        } else if (name == "fetch-delay") {
+            if (!parseDouble(optarg, 0, 600, result.fetchDelay))
+                return bad("seconds from 0 to 600");
         } else if (name == "help") {
             result.help = true;
             return result;

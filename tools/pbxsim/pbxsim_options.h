@@ -38,6 +38,7 @@ struct PbxOptions {
     long totalExcess = 0;
     bool nonAscii = false;
     std::optional<int> callLogStatus;
+    double fetchDelay = 0; // seconds
 
     bool help = false;
 };
