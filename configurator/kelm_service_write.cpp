@@ -6,6 +6,10 @@ namespace kelm {
 
 bool CKelmService::WriteConfiguration()
 {
+    // No text means the file could not be read at start: writing would replace the settings on
+    // disk by nothing.
+    if (configText.str().empty())
+        return false;
     for (const auto& setting : configurationSettings()) {
         if (SetKeyValue(setting.key, setting.save(*this)))
             continue;

@@ -40,7 +40,8 @@ public:
     // box and takes its default.
     void ReadConfiguration();
     // Puts the twenty values into the configuration text and writes the text into the opened
-    // configuration file. tallyconf only.
+    // configuration file. tallyconf only. Refused (false) when there is no text, i.e. the file
+    // could not be read at start: the settings on disk are never replaced by nothing.
     bool WriteConfiguration();
     // Every setting of the record to its default, the trace-log settings included.
     void SetDefaults();

@@ -216,6 +216,12 @@ TEST_F(ConfigurationFileTest, AFileHeldByTheOtherProgramIsNeverTakenForAnEmptyOn
 
     EXPECT_EQ(kelm::loadDialogConfiguration(*record), DialogLoadResult::Unreadable);
     EXPECT_EQ(record->configText.str(), "");
+    holder.reset();
+    ASSERT_TRUE(record->OpenConfigurationFile());
+    EXPECT_FALSE(record->WriteConfiguration()) << "a save must not put the defaults over the unread file";
+    record->CloseConfigurationFile();
+    EXPECT_EQ(readFile("KELM.conf"), std::string(configurationTemplate()));
+    holder = kelm::platform::ExclusiveFile::open(path("KELM.conf"), kelm::platform::ExclusiveFile::Mode::ReadOnly);
 
     record->Initialization();
     EXPECT_NE(readFile("LOG.txt").find("DEBUG[1] CKelmService::Initialization : cannot open configuration file."),
