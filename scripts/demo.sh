@@ -300,16 +300,17 @@ esac
 "$root/scripts/install-deps.sh"
 
 build=$root/build/demo
+log=$build/demo-build.log
+mkdir -p "$build"
 echo "=== building tallysvc and the test tools in $build (Release; the first build takes minutes)"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKELM_BUILD_TESTS=OFF -DKELM_BUILD_BENCH=OFF \
-  >"$build.log" 2>&1 || { cat "$build.log" >&2; exit 1; }
-if ! cmake --build "$build" -j "$(nproc)" --target tallysvc pbxsim notify_listener ticket_audit \
-  >>"$build.log" 2>&1; then
-  tail -n 40 "$build.log" >&2
-  echo "demo: the build failed; the whole output is in $build.log" >&2
+if ! cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKELM_BUILD_TESTS=OFF \
+  -DKELM_BUILD_BENCH=OFF >"$log" 2>&1 ||
+  ! cmake --build "$build" -j "$(nproc)" --target tallysvc pbxsim notify_listener ticket_audit \
+    >>"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "demo: the build failed; the whole output is in $log" >&2
   exit 1
 fi
-rm -f "$build.log"
 
 # When the demo's pid 1 in there ends, the kernel ends every process left in its PID namespace.
 # --kill-child: should unshare be killed, that pid 1 is told to stop and clean up.
