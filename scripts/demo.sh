@@ -39,7 +39,7 @@ inside() {
   # Ends whatever is still running, each by its pid, the service first so that it can still log
   # out of the PBX; then removes the files.
   cleanup() {
-    trap '' INT TERM
+    trap '' INT TERM HUP
     if [[ -n $listener_pid ]] && kill -0 "$listener_pid" 2>/dev/null; then
       kill -TERM "$listener_pid" 2>/dev/null || true # forwarded: the stop control
       wait_gone "$listener_pid" 20 || kill -KILL "$listener_pid" 2>/dev/null || true
@@ -98,9 +98,14 @@ EOF
   local i
   for ((i = 0; i < 50; ++i)); do
     grep -q ' start address=' "$work/pbxsim.out" && break
-    kill -0 "$pbx_pid" 2>/dev/null || { sleep 0.5; echo "pbxsim did not start" >&2; return 1; }
+    kill -0 "$pbx_pid" 2>/dev/null || break
     sleep 0.1
   done
+  if ! grep -q ' start address=' "$work/pbxsim.out"; then
+    sleep 0.5 # its output, shown above
+    echo "=== FAILED: pbxsim did not start" >&2
+    return 1
+  fi
 
   # setsid, here and for pbxsim: out of the terminal's process group, so that a Ctrl-C reaches the
   # demo, which stops the service cleanly, and not the listener, which would pass it on as a signal
@@ -138,7 +143,9 @@ EOF
   local audit_rc=0 audit
   audit=$("$tools/ticket_audit" "$work/journal" "$prog") || audit_rc=$?
   sed 's/^/    /' <<<"$audit"
-  echo "    files:             $(cd "$prog" && ls TicketCollector*.xml | tr '\n' ' ')"
+  local files
+  files=$(cd "$prog" && ls TicketCollector*.xml 2>/dev/null | paste -sd ' ') || true
+  echo "    files:             ${files:-none}"
   local tickets
   tickets=$(sed -n 's/^tickets written: *\([0-9]*\).*/\1/p' <<<"$audit")
 

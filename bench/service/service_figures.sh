@@ -99,7 +99,7 @@ inside() {
     -v t0="$t0" -v t1="$t1" -v c0="$c0" -v c1="$c1" -v tck="$tck" -v idleGoal="$kIdleGoalPercent" \
     -v idleRss="$idle_rss" -v fetches="$fetches" -v build="$build (${build_type:-?})" '
     function row(what, figure, goal, ok) {
-      printf "  %-40s %-30s goal: %-12s %s\n", what, figure, goal, ok ? "met" : "MISSED"
+      printf "  %-44s %-30s goal: %-12s %s\n", what, figure, goal, ok ? "met" : "MISSED"
     }
     BEGIN {
       mb = rss / 1024; wall = t1 - t0; cpu = (c1 - c0) / tck; pct = 100 * cpu / wall
