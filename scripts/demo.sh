@@ -309,7 +309,7 @@ esac
 build=$root/build/demo
 log=$build/demo-build.log
 mkdir -p "$build"
-echo "=== building tallysvc and the test tools in $build (Release; the first build takes minutes)"
+echo "=== building tallysvc and the test tools in $build (Release; a minute or two the first time)"
 if ! cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKELM_BUILD_TESTS=OFF \
   -DKELM_BUILD_BENCH=OFF >"$log" 2>&1 ||
   ! cmake --build "$build" -j "$(nproc)" --target tallysvc pbxsim notify_listener ticket_audit \
