@@ -1,5 +1,7 @@
 #include "tools/notify_listener/listener_options.h"
 
+#include "tools/common/help_text.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <getopt.h>
@@ -30,32 +32,6 @@ constexpr OptionDoc kOptions[] = {
     {"help", nullptr, "show this text"},
 };
 
-// Help text wrapped to kWidth columns below an indent.
-std::string wrapped(std::string_view text, size_t indent)
-{
-    constexpr size_t kWidth = 96;
-    std::string out(indent, ' ');
-    size_t column = indent;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find(' ', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        const auto word = text.substr(pos, end - pos);
-        if (column > indent && column + 1 + word.size() > kWidth) {
-            out += "\n" + std::string(indent, ' ');
-            column = indent;
-        } else if (column > indent) {
-            out += ' ';
-            ++column;
-        }
-        out += word;
-        column += word.size();
-        pos = end + 1;
-    }
-    return out + "\n";
-}
-
 bool parseSeconds(const char* text, double& value)
 {
     char* end = nullptr;
@@ -83,7 +59,7 @@ std::string listenerUsage()
          "Options:\n";
     for (const auto& o : kOptions) {
         std::string head = std::string("  --") + o.name + (o.argument ? std::string(" ") + o.argument : "");
-        s << head << "\n" << wrapped(o.text, 6);
+        s << head << "\n" << kelm::tools::wrappedHelp(o.text, 6);
     }
     return s.str();
 }

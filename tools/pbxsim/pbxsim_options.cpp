@@ -1,5 +1,7 @@
 #include "tools/pbxsim/pbxsim_options.h"
 
+#include "tools/common/help_text.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -136,32 +138,6 @@ of exactly \- is an absent text. A journal can be given back as a start log.
 Options:
 )";
 
-// Help text wrapped to kWidth columns below an indent.
-std::string wrapped(std::string_view text, size_t indent)
-{
-    constexpr size_t kWidth = 96;
-    std::string out(indent, ' ');
-    size_t column = indent;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find(' ', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        const auto word = text.substr(pos, end - pos);
-        if (column > indent && column + 1 + word.size() > kWidth) {
-            out += "\n" + std::string(indent, ' ');
-            column = indent;
-        } else if (column > indent) {
-            out += ' ';
-            ++column;
-        }
-        out += word;
-        column += word.size();
-        pos = end + 1;
-    }
-    return out + "\n";
-}
-
 bool parseLong(const char* text, long min, long max, long& value)
 {
     char* end = nullptr;
@@ -207,7 +183,7 @@ std::string pbxUsage()
     s << kIntro;
     for (const auto& o : kOptions) {
         const std::string head = std::string("  --") + o.name + (o.argument ? std::string(" ") + o.argument : "");
-        s << head << "\n" << wrapped(o.text, 6);
+        s << head << "\n" << kelm::tools::wrappedHelp(o.text, 6);
     }
     return s.str();
 }
