@@ -28,7 +28,22 @@ void deliverControls(int signalFd, const ServiceDispatcher::ControlHandler& cont
     }
 }
 
+sigset_t controlSignals()
+{
+    sigset_t controls;
+    sigemptyset(&controls);
+    sigaddset(&controls, SIGTERM);
+    sigaddset(&controls, SIGUSR1);
+    return controls;
+}
+
 } // namespace
+
+void ServiceDispatcher::holdControls()
+{
+    const sigset_t controls = controlSignals();
+    ::pthread_sigmask(SIG_BLOCK, &controls, nullptr);
+}
 
 bool ServiceDispatcher::run(const ServiceMain& serviceMain, const ControlHandler& controlHandler)
 {
@@ -36,10 +51,7 @@ bool ServiceDispatcher::run(const ServiceMain& serviceMain, const ControlHandler
     if (notifySocket == nullptr || *notifySocket == '\0')
         return false;
 
-    sigset_t controls;
-    sigemptyset(&controls);
-    sigaddset(&controls, SIGTERM);
-    sigaddset(&controls, SIGUSR1);
+    const sigset_t controls = controlSignals();
     sigset_t previous;
     if (::pthread_sigmask(SIG_BLOCK, &controls, &previous) != 0)
         return false;

@@ -22,6 +22,10 @@ public:
     // returns true once serviceMain has returned. The two signals stay blocked afterwards, so a
     // late stop cannot kill the exiting process.
     static bool run(const ServiceMain& serviceMain, const ControlHandler& controlHandler);
+
+    // Blocks SIGTERM and SIGUSR1 in the calling thread, so that a stop that arrives before run
+    // waits for it instead of ending the process. The first thing main does.
+    static void holdControls();
 };
 
 } // namespace kelm::platform

@@ -129,7 +129,8 @@ void CKelmService::reportHealth()
 {
     if (!onHealthChange_)
         return;
-    std::string health = targetPresent ? "PBX answering, " : "PBX not answering, ";
+    // Until a probe is answered the PBX counts as absent, even right after a successful login.
+    std::string health = targetPresent ? "PBX answering, " : "waiting for the PBX to answer its probe, ";
     health += loggedIn ? "logged in, " : "not logged in, ";
     health += std::to_string(metering.ticketCount) + " tickets in the collector file, ";
     health += lastFetch_.empty() ? "no call log fetched yet" : "last call log fetched " + lastFetch_;

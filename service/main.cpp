@@ -9,6 +9,8 @@
 
 int main()
 {
+    // Before anything else: a stop during the start-up is then a clean stop, not a kill.
+    kelm::platform::ServiceDispatcher::holdControls();
     const std::string programDirectory = kelm::platform::programDirectory();
     kelm::platform::ConsoleMessageBox messageBox;
     kelm::CKelmDebugLog log(programDirectory);

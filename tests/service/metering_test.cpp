@@ -48,7 +48,7 @@ TEST(ServiceTest, StartWithoutConfigurationRunsOnDefaultsAndStopsCleanly)
     EXPECT_EQ(rig.stop(), exitedWith(0));
     EXPECT_EQ(rig.notifications(),
               (std::vector<std::string>{"STATUS=start pending", "READY=1\nSTATUS=running",
-                                        "STATUS=PBX not answering, not logged in, 0 tickets in the collector file, "
+                                        "STATUS=waiting for the PBX to answer its probe, not logged in, 0 tickets in the collector file, "
                                         "no call log fetched yet",
                                         "STOPPING=1\nSTATUS=stopped"}));
 }
